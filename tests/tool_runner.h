@@ -1,0 +1,34 @@
+// Runs the built tool as a child process and collects what it shows.
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+struct RunOptions {
+    std::string workDir = ".";
+    long fileSizeLimit = -1; // RLIMIT_FSIZE in bytes, -1 for none
+    long dataLimit = -1;     // RLIMIT_DATA in bytes, -1 for none
+    int stdinFd = -1;        // the child's standard input; -1 for /dev/null
+};
+
+struct RunResult {
+    int status = -1; // exit status, or -1 when the child did not exit normally
+    std::string out;
+    std::string err;
+};
+
+// A run still going: its standard output can be read while it works.
+struct RunningTool {
+    pid_t pid = -1;
+    int outFd = -1;
+    int errFd = -1;
+};
+
+RunningTool startTool(const std::vector<std::string> &args, const RunOptions &options = {});
+// Reads from the run's standard output until it holds `wanted` or the
+// timeout passes; returns all it read.
+std::string readOutputUntil(RunningTool &run, const std::string &wanted, int timeoutMs);
+bool isStillRunning(const RunningTool &run);
+RunResult finishTool(RunningTool &run, std::string outSoFar = "");
+RunResult runTool(const std::vector<std::string> &args, const RunOptions &options = {});
