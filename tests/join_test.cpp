@@ -3,6 +3,7 @@
 #include "tool_runner.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -163,5 +164,25 @@ INSTANTIATE_TEST_SUITE_P(Joins, JoinTest, testing::ValuesIn(joinCases),
                          [](const testing::TestParamInfo<JoinCase> &info) {
                              return std::string(info.param.title);
                          });
+
+} // namespace
+
+namespace {
+
+// Sizes and offsets past 4 GiB must not wrap; a sparse input costs no disk.
+TEST(LargeInput, PastFourGiBIsCountedWhole) {
+    TempDir dir;
+    const off_t size = (off_t{1} << 32) + static_cast<off_t>(2 * testFrameSize) + 5;
+    writeFile(dir.path("big.yuv"), "");
+    ASSERT_EQ(truncate(dir.path("big.yuv").c_str(), size), 0);
+    const std::string summary =
+        "Done writing " + std::to_string(size / static_cast<off_t>(testFrameSize)) + " frames.\n";
+
+    RunResult run = runTool({"/dev/null", "big.yuv"}, {dir.root});
+
+    EXPECT_EQ(run.status, 0);
+    ASSERT_GE(run.out.size(), summary.size());
+    EXPECT_EQ(run.out.substr(run.out.size() - summary.size()), summary);
+}
 
 } // namespace
