@@ -1,10 +1,18 @@
 #include "framesplice.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+// Frames moved by one step of the in-kernel copy: a multiple of ten, so that
+// every step but the first starts just after a progress line, and about
+// 256 MiB, since each call into the kernel costs a share of the copy (10
+// frames a call measured 5% slower than cat, 100 as fast).
+constexpr off_t kernelStepFrames =
+    std::max<off_t>(10, (off_t{256} << 20) / static_cast<off_t>(frameSize) / 10 * 10);
 
 void printProgress(int32_t frameCount) {
     if (frameCount % 10 != 0)
@@ -14,24 +22,23 @@ void printProgress(int32_t frameCount) {
     fflush(stdout);
 }
 
-// Moves one frame from inPos to outPos inside the kernel. False when the
-// frame could not be moved whole; bytes it moved in part may then lie past
-// outPos.
-bool copyFrameInKernel(int inFd, off_t inPos, int outFd, off_t outPos) {
-    size_t left = frameSize;
-    while (left > 0) {
-        ssize_t moved = copy_file_range(inFd, &inPos, outFd, &outPos, left, 0);
-        if (moved <= 0)
-            return false;
-        left -= static_cast<size_t>(moved);
+// Moves `length` bytes from inPos to outPos inside the kernel; returns how
+// many it moved before the input ended or a call failed.
+off_t copyInKernel(int inFd, off_t inPos, int outFd, off_t outPos, off_t length) {
+    off_t moved = 0;
+    while (moved < length) {
+        ssize_t n = copy_file_range(inFd, &inPos, outFd, &outPos, length - moved, 0);
+        if (n <= 0)
+            break;
+        moved += n;
     }
-    return true;
+    return moved;
 }
 
 // Between regular files the whole frames are moved by the kernel, without a
 // pass through the frame buffer. This stops at the first frame it cannot move
 // whole, for whatever reason, and leaves both streams just after the last
-// frame it moved, so that the buffered copy finishes the input: it reads the
+// whole frame, so that the buffered copy finishes the input: it reads the
 // tail, picks up anything the input gained, and meets and reports any real
 // failure.
 CopyResult copyFramesInKernel(FILE *pInFile, FILE *pOutFile, int32_t &frameCount) {
@@ -50,13 +57,18 @@ CopyResult copyFramesInKernel(FILE *pInFile, FILE *pOutFile, int32_t &frameCount
     const off_t frameLength = static_cast<off_t>(frameSize);
     bool moving = true;
     while (moving && inInfo.st_size - inPos >= frameLength) {
-        moving = copyFrameInKernel(inFd, inPos, outFd, outPos);
-        if (moving) {
-            inPos += frameLength;
-            outPos += frameLength;
+        off_t framesLeft = (inInfo.st_size - inPos) / frameLength;
+        off_t step = std::min<off_t>(framesLeft, kernelStepFrames - frameCount % 10);
+        off_t moved = copyInKernel(inFd, inPos, outFd, outPos, step * frameLength);
+        off_t wholeFrames = moved / frameLength;
+        inPos += wholeFrames * frameLength;
+        outPos += wholeFrames * frameLength;
+        // Counted frame by frame, as the buffered copy counts them.
+        for (off_t frame = 0; frame < wholeFrames; ++frame) {
             ++frameCount;
             printProgress(frameCount);
         }
+        moving = wholeFrames == step;
     }
     // A frame moved in part must not stay behind the whole ones.
     if (!moving && ftruncate(outFd, outPos) != 0)
