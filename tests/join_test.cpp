@@ -7,7 +7,6 @@
 
 namespace {
 
-const std::string banner = "Tolvane Framesplice (10-29-2014)\n";
 const std::string usage = "Concatenates two or more .yuv files given\n"
                           "Parameter 1: output filename with .yuv extension\n"
                           "Parameters 2 through n: names of files to combine\n";

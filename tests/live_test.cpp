@@ -10,17 +10,7 @@
 
 namespace {
 
-const std::string banner = "Tolvane Framesplice (10-29-2014)\n";
 const int patienceMs = 20000;
-
-void writeAll(int fd, const std::string &bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        ASSERT_GT(n, 0);
-        done += static_cast<size_t>(n);
-    }
-}
 
 off_t fileSize(const std::string &path) {
     struct stat info;
@@ -37,12 +27,12 @@ TEST(Progress, IsShownWhileTheJoinRuns) {
     RunningTool tool = startTool({"out.yuv", "/dev/stdin"}, options);
     close(feed[0]);
 
-    writeAll(feed[1], clipBytes(1, 10));
+    ASSERT_TRUE(writeAll(feed[1], clipBytes(1, 10)));
     std::string shown = readOutputUntil(tool, "frame 10    \r", patienceMs);
     EXPECT_EQ(shown, banner + "frame 10    \r");
     EXPECT_TRUE(isStillRunning(tool));
 
-    writeAll(feed[1], clipBytes(1, 12).substr(10 * testFrameSize));
+    ASSERT_TRUE(writeAll(feed[1], clipBytes(1, 12).substr(10 * testFrameSize)));
     close(feed[1]);
     RunResult run = finishTool(tool, shown);
     EXPECT_EQ(run.out, banner + "frame 10    \rDone writing 12 frames.\n");
@@ -72,7 +62,7 @@ TEST(ConcurrentRuns, SecondRunOnTheSameOutputIsRefused) {
 
     int fifo = open(dir.path("later.yuv").c_str(), O_WRONLY);
     ASSERT_GE(fifo, 0);
-    writeAll(fifo, clipBytes(3, 1));
+    ASSERT_TRUE(writeAll(fifo, clipBytes(3, 1)));
     close(fifo);
     RunResult firstResult = finishTool(first);
     EXPECT_EQ(firstResult.out, banner + "Done writing 3 frames.\n");

@@ -108,3 +108,16 @@ RunResult runTool(const std::vector<std::string> &args, const RunOptions &option
     RunningTool run = startTool(args, options);
     return finishTool(run);
 }
+
+bool writeAll(int fd, const std::string &bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}

@@ -5,6 +5,9 @@
 #include <sys/types.h>
 #include <vector>
 
+// The first line of every run.
+inline const std::string banner = "Tolvane Framesplice (10-29-2014)\n";
+
 struct RunOptions {
     std::string workDir = ".";
     long fileSizeLimit = -1; // RLIMIT_FSIZE in bytes, -1 for none
@@ -32,3 +35,6 @@ std::string readOutputUntil(RunningTool &run, const std::string &wanted, int tim
 bool isStillRunning(const RunningTool &run);
 RunResult finishTool(RunningTool &run, std::string outSoFar = "");
 RunResult runTool(const std::vector<std::string> &args, const RunOptions &options = {});
+
+// Writes all of `bytes` to a pipe or file; false if a write fails.
+bool writeAll(int fd, const std::string &bytes);
