@@ -26,8 +26,9 @@ void setLimit(int resource, long bytes) {
     int inFd = options.stdinFd >= 0 ? options.stdinFd : open("/dev/null", O_RDONLY);
     if (dup2(inFd, 0) < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0)
         _exit(126);
-    // A write past the limit must fail, not kill: the default action would.
-    signal(SIGXFSZ, SIG_IGN);
+    // Left at their defaults: the tool itself must keep a write past the
+    // file-size limit from killing it.
+    signal(SIGXFSZ, SIG_DFL);
     signal(SIGPIPE, SIG_DFL);
     setLimit(RLIMIT_FSIZE, options.fileSizeLimit);
     setLimit(RLIMIT_DATA, options.dataLimit);
