@@ -228,6 +228,8 @@ Settings parseArguments(int argc, char *argv[]) {
 }
 
 void runBenchmark(const Settings &settings) {
+    if (access("/usr/bin/time", X_OK) != 0)
+        throw std::runtime_error("needs /usr/bin/time (Debian package 'time') to measure memory");
     WorkDir dir(settings.parentDir);
     const int d = settings.frameDivisor;
     printf("inputs in %s; %d timed pairs after one warm-up pair; times in seconds\n",
