@@ -228,6 +228,8 @@ Settings parseArguments(int argc, char *argv[]) {
 }
 
 void runBenchmark(const Settings &settings) {
+    if (chooseFrameGeometry(defaultFrameSize, defaultPixelFormat) != GeometryResult::chosen)
+        throw std::runtime_error("the default frame geometry cannot be used");
     if (access("/usr/bin/time", X_OK) != 0)
         throw std::runtime_error("needs /usr/bin/time (Debian package 'time') to measure memory");
     WorkDir dir(settings.parentDir);

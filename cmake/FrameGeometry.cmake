@@ -1,23 +1,21 @@
-# Builds the tool for one frame geometry, refusing geometries whose frame
-# size does not fit the signed 32-bit arithmetic it is computed in.
+# The build's default frame size, used when a run names none. Refuses sizes
+# that no run could use: not positive whole numbers, or past the picture
+# size that libavutil accepts ((width + 128) x (height + 128) below 2^31 / 8).
 function(check_frame_geometry width height)
   foreach(value IN ITEMS ${width} ${height})
     if(NOT value MATCHES "^[0-9]+$" OR value EQUAL 0)
       message(FATAL_ERROR "Frame width and height must be positive whole numbers, got ${width}x${height}")
     endif()
   endforeach()
-  math(EXPR area "${width} * ${height}")
-  if(NOT area LESS_EQUAL 715827882)
-    message(FATAL_ERROR "Frame ${width}x${height} is too large: width x height x 3 must fit in a signed 32-bit integer")
+  math(EXPR padded_area "(${width} + 128) * (${height} + 128)")
+  if(NOT padded_area LESS 268435455)
+    message(FATAL_ERROR "Frame ${width}x${height} is too large for libavutil")
   endif()
 endfunction()
 
-function(add_framesplice_tool target width height)
-  check_frame_geometry(${width} ${height})
-  add_executable(${target}
-    ${PROJECT_SOURCE_DIR}/src/main.cpp
-    ${PROJECT_SOURCE_DIR}/src/frame_copy.cpp
-    ${PROJECT_SOURCE_DIR}/src/file_open.cpp)
-  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src)
-  target_compile_definitions(${target} PRIVATE FRAMESPLICE_WIDTH=${width} FRAMESPLICE_HEIGHT=${height})
+# Bytes of one yuv420p frame as ffmpeg stores it: chroma planes of odd sizes
+# are rounded up.
+function(yuv420p_frame_size width height result)
+  math(EXPR bytes "${width} * ${height} + 2 * ((${width} + 1) / 2) * ((${height} + 1) / 2)")
+  set(${result} ${bytes} PARENT_SCOPE)
 endfunction()

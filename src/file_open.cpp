@@ -1,7 +1,5 @@
 #include "file_open.h"
 
-#include "framesplice.h"
-
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -89,14 +87,4 @@ FILE *openInput(const char *inFile, FILE *pOutFile) {
     // Read once from start to end: a larger read-ahead pays off on disk.
     (void)posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return streamFromDescriptor(fd, "rb");
-}
-
-void cutOutputToWholeFrames(FILE *pOutFile, int32_t frameCount) {
-    int fd = fileno(pOutFile);
-    struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
-        return;
-    // The run has already failed and says so; a failed cut changes nothing
-    // in what it reports.
-    (void)ftruncate(fd, static_cast<off_t>(frameSize) * frameCount);
 }

@@ -1,7 +1,6 @@
 // Opening the output and the inputs, each as a stream or nothing.
 #pragma once
 
-#include <cstdint>
 #include <cstdio>
 
 // The first of the inputs that is the already existing output file itself,
@@ -15,7 +14,3 @@ FILE *openOutput(const char *outFile);
 // An input to read, or null when it cannot be opened, is a directory, or is
 // the output file itself.
 FILE *openInput(const char *inFile, FILE *pOutFile);
-
-// Cuts a regular output back to the frames written so far, so that a failed
-// write does not leave part of a frame at its end.
-void cutOutputToWholeFrames(FILE *pOutFile, int32_t frameCount);

@@ -1,6 +1,10 @@
 #include "framesplice.h"
 
+#include "console.h"
+#include "output_cut.h"
+
 #include <algorithm>
+#include <cinttypes>
 #include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,15 +16,14 @@ namespace {
 // call into the kernel costs a share of the copy (ten frames a call
 // measured 5% slower than cat, a hundred as fast). On a terminal the count
 // then moves a step at a time.
-constexpr off_t kernelStepFrames =
-    std::max<off_t>(10, (off_t{256} << 20) / static_cast<off_t>(frameSize) / 10 * 10);
+off_t kernelStepFrames() {
+    return std::max<off_t>(10, (off_t{256} << 20) / static_cast<off_t>(frameSize) / 10 * 10);
+}
 
-void printProgress(int32_t frameCount) {
+void printProgress(int64_t frameCount) {
     if (frameCount % 10 != 0)
         return;
-    printf("frame %d    \r", frameCount);
-    // Shown as it happens, also when standard output is not a terminal.
-    fflush(stdout);
+    say("frame %" PRId64 "    \r", frameCount);
 }
 
 // Moves `length` bytes from inPos to outPos inside the kernel; returns how
@@ -42,7 +45,7 @@ off_t copyInKernel(int inFd, off_t inPos, int outFd, off_t outPos, off_t length)
 // whole frame, so that the buffered copy finishes the input: it reads the
 // tail, picks up anything the input gained, and meets and reports any real
 // failure.
-CopyResult copyFramesInKernel(FILE *pInFile, FILE *pOutFile, int32_t &frameCount) {
+CopyResult copyFramesInKernel(FILE *pInFile, FILE *pOutFile, int64_t &frameCount) {
     int inFd = fileno(pInFile);
     int outFd = fileno(pOutFile);
     struct stat inInfo, outInfo;
@@ -59,7 +62,7 @@ CopyResult copyFramesInKernel(FILE *pInFile, FILE *pOutFile, int32_t &frameCount
     bool moving = true;
     while (moving && inInfo.st_size - inPos >= frameLength) {
         off_t framesLeft = (inInfo.st_size - inPos) / frameLength;
-        off_t step = std::min<off_t>(framesLeft, kernelStepFrames - frameCount % 10);
+        off_t step = std::min<off_t>(framesLeft, kernelStepFrames() - frameCount % 10);
         off_t moved = copyInKernel(inFd, inPos, outFd, outPos, step * frameLength);
         off_t wholeFrames = moved / frameLength;
         inPos += wholeFrames * frameLength;
@@ -72,7 +75,7 @@ CopyResult copyFramesInKernel(FILE *pInFile, FILE *pOutFile, int32_t &frameCount
         moving = wholeFrames == step;
     }
     // A frame moved in part must not stay behind the whole ones.
-    if (!moving && ftruncate(outFd, outPos) != 0)
+    if (!moving && !cutOutputToWholeFrames(outFd))
         return CopyResult::writeFailed;
     if (fseeko(pInFile, inPos, SEEK_SET) != 0)
         return CopyResult::readFailed;
@@ -97,7 +100,7 @@ void releaseFrameBuffer(unsigned char *pFrameBuffer) {
 }
 
 CopyResult copyWholeFrames(FILE *pInFile, FILE *pOutFile, unsigned char *pFrameBuffer,
-                           int32_t &frameCount) {
+                           int64_t &frameCount) {
     CopyResult kernelResult = copyFramesInKernel(pInFile, pOutFile, frameCount);
     if (kernelResult != CopyResult::copied)
         return kernelResult;

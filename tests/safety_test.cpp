@@ -186,14 +186,14 @@ TEST(FrameBuffer, ShortOfMemoryIsReported) {
 #if FRAMESPLICE_SANITIZED
     GTEST_SKIP() << "sanitizers reserve more memory than the limit allows";
 #endif
-    if (testFrameSize < (size_t{2} << 20))
-        GTEST_SKIP() << "frames too small to fail under a data limit the tool starts in";
+    // An 8K frame (49,766,400 bytes) cannot fit under a 16 MiB data limit,
+    // while the tool itself starts well inside it.
     TempDir dir;
-    writeFile(dir.path("a.yuv"), clipBytes(1, 1));
+    writeFile(dir.path("a.yuv"), "");
     RunOptions options{dir.root};
-    options.dataLimit = static_cast<long>(testFrameSize / 2);
+    options.dataLimit = 16L << 20;
 
-    RunResult run = runTool({"out.yuv", "a.yuv"}, options);
+    RunResult run = runTool({"--size=7680x4320", "out.yuv", "a.yuv"}, options);
 
     EXPECT_EQ(run.out, banner + "Not enough memory for the frame buffer, aborting\n");
     EXPECT_EQ(run.status, 2);

@@ -35,6 +35,9 @@ void setLimit(int resource, long bytes) {
     std::vector<char *> argv;
     std::string tool = FRAMESPLICE_PATH;
     argv.push_back(tool.data());
+    std::string sizeOption = TEST_SIZE_OPTION;
+    if (!sizeOption.empty())
+        argv.push_back(sizeOption.data());
     for (const std::string &arg : args)
         argv.push_back(const_cast<char *>(arg.c_str()));
     argv.push_back(nullptr);

@@ -73,6 +73,8 @@ int usage() {
 } // namespace
 
 int main(int argc, char *argv[]) {
+    if (chooseFrameGeometry(defaultFrameSize, defaultPixelFormat) != GeometryResult::chosen)
+        return 1;
     long frames = 0, scheme = 0, tailBytes = 0;
     if (argc < 4 || argc > 5 || !parseCount(argv[2], 1000000, frames) ||
         !parseCount(argv[3], 7, scheme) ||
