@@ -7,8 +7,8 @@
 #include <sstream>
 #include <stdexcept>
 
-std::string stampedFrame(int clip, int index) {
-    std::string frame(testFrameSize, '\0');
+std::string stampedFrame(int clip, int index, size_t frameSize) {
+    std::string frame(frameSize, '\0');
     for (size_t i = 0; i < frame.size(); ++i)
         frame[i] = static_cast<char>((clip * 67 + index * 13 + i) % 251);
     std::string stamp = "clip " + std::to_string(clip) + " frame " + std::to_string(index) + ";";
@@ -17,11 +17,11 @@ std::string stampedFrame(int clip, int index) {
     return frame;
 }
 
-std::string clipBytes(int clip, int frames, size_t tailBytes) {
+std::string clipBytes(int clip, int frames, size_t tailBytes, size_t frameSize) {
     std::string bytes;
     for (int i = 0; i < frames; ++i)
-        bytes += stampedFrame(clip, i);
-    bytes += stampedFrame(clip, frames).substr(0, tailBytes);
+        bytes += stampedFrame(clip, i, frameSize);
+    bytes += stampedFrame(clip, frames, frameSize).substr(0, tailBytes);
     return bytes;
 }
 
@@ -41,18 +41,19 @@ void writeFile(const std::string &path, const std::string &bytes) {
         throw std::runtime_error("cannot write " + path);
 }
 
-std::string firstDifference(const std::string &actual, const std::string &expected) {
+std::string firstDifference(const std::string &actual, const std::string &expected,
+                            size_t frameSize) {
     if (actual == expected)
         return "";
     size_t at = 0;
     while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
         ++at;
     std::ostringstream text;
-    text << "length " << actual.size() << " (" << actual.size() / testFrameSize << " frames + "
-         << actual.size() % testFrameSize << " bytes), expected " << expected.size() << " ("
-         << expected.size() / testFrameSize << " frames + " << expected.size() % testFrameSize
-         << " bytes); first difference in frame " << at / testFrameSize << " at byte "
-         << at % testFrameSize;
+    text << "length " << actual.size() << " (" << actual.size() / frameSize << " frames + "
+         << actual.size() % frameSize << " bytes), expected " << expected.size() << " ("
+         << expected.size() / frameSize << " frames + " << expected.size() % frameSize
+         << " bytes); first difference in frame " << at / frameSize << " at byte "
+         << at % frameSize;
     return text.str();
 }
 

@@ -8,16 +8,17 @@
 
 constexpr size_t testFrameSize = size_t{TEST_FRAME_WIDTH} * TEST_FRAME_HEIGHT * 3 / 2;
 
-std::string stampedFrame(int clip, int index);
+std::string stampedFrame(int clip, int index, size_t frameSize = testFrameSize);
 // `frames` whole frames of clip `clip`, then `tailBytes` bytes of a frame cut short.
-std::string clipBytes(int clip, int frames, size_t tailBytes = 0);
+std::string clipBytes(int clip, int frames, size_t tailBytes = 0, size_t frameSize = testFrameSize);
 
 std::string readFile(const std::string &path);
 void writeFile(const std::string &path, const std::string &bytes);
 
 // "" when equal; else where the first difference lies, in frames, so that a
 // failure names the frame instead of dumping megabytes.
-std::string firstDifference(const std::string &actual, const std::string &expected);
+std::string firstDifference(const std::string &actual, const std::string &expected,
+                            size_t frameSize = testFrameSize);
 
 // A fresh directory, removed with all it holds when this goes out of scope.
 struct TempDir {
