@@ -24,12 +24,26 @@ void setLimit(int resource, long bytes) {
     if (chdir(options.workDir.c_str()) != 0)
         _exit(126);
     int inFd = options.stdinFd >= 0 ? options.stdinFd : open("/dev/null", O_RDONLY);
-    if (dup2(inFd, 0) < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0)
+    if (options.stdoutFd >= 0)
+        outFd = options.stdoutFd;
+    if (!options.stdoutFile.empty()) {
+        int flags = O_WRONLY | O_CREAT | (options.append ? O_APPEND : O_TRUNC);
+        outFd = open(options.stdoutFile.c_str(), flags, 0666);
+        if (options.stderrToo)
+            errFd = outFd;
+    }
+    if (outFd < 0 || dup2(inFd, 0) < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0)
         _exit(126);
-    // Left at their defaults: the tool itself must keep a write past the
-    // file-size limit from killing it.
-    signal(SIGXFSZ, SIG_DFL);
-    signal(SIGPIPE, SIG_DFL);
+    for (int fd : options.closedFds)
+        close(fd);
+    // Left at their defaults, as a shell leaves them: the tool itself must
+    // keep a write past the file-size limit or to a closed pipe from killing
+    // it, and must itself handle the signals that stop it.
+    for (int signalNumber : {SIGXFSZ, SIGPIPE, SIGINT, SIGTERM, SIGHUP})
+        signal(signalNumber, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
     setLimit(RLIMIT_FSIZE, options.fileSizeLimit);
     setLimit(RLIMIT_DATA, options.dataLimit);
     std::vector<char *> argv;
@@ -97,14 +111,17 @@ bool isStillRunning(const RunningTool &run) {
 RunResult finishTool(RunningTool &run, std::string outSoFar) {
     RunResult result;
     result.out = std::move(outSoFar);
-    readAll(run.outFd, result.out);
+    if (run.outFd >= 0) {
+        readAll(run.outFd, result.out);
+        close(run.outFd);
+    }
     readAll(run.errFd, result.err);
-    close(run.outFd);
     close(run.errFd);
     int wstatus = 0;
     while (waitpid(run.pid, &wstatus, 0) < 0 && errno == EINTR) {
     }
     result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    result.signal = WIFSIGNALED(wstatus) ? WTERMSIG(wstatus) : 0;
     return result;
 }
 

@@ -9,19 +9,29 @@
 inline const std::string banner = "Tolvane Framesplice (10-29-2014)\n";
 
 struct RunOptions {
-    std::string workDir = ".";
+    RunOptions(std::string dir = ".") : workDir(std::move(dir)) {}
+    std::string workDir;
     long fileSizeLimit = -1; // RLIMIT_FSIZE in bytes, -1 for none
     long dataLimit = -1;     // RLIMIT_DATA in bytes, -1 for none
     int stdinFd = -1;        // the child's standard input; -1 for /dev/null
+    int stdoutFd = -1;       // the child's standard output; -1 for a pipe to the test
+    // When set, standard output (and with stderrToo standard error) is this
+    // file in workDir, opened as a shell's ">" or, with append, ">>" would.
+    std::string stdoutFile;
+    bool append = false;
+    bool stderrToo = false;
+    std::vector<int> closedFds; // closed in the child just before exec
 };
 
 struct RunResult {
     int status = -1; // exit status, or -1 when the child did not exit normally
+    int signal = 0;  // the signal that ended the child, or 0
     std::string out;
     std::string err;
 };
 
-// A run still going: its standard output can be read while it works.
+// A run still going: its standard output can be read while it works. A test
+// that closes outFd early sets it to -1.
 struct RunningTool {
     pid_t pid = -1;
     int outFd = -1;
