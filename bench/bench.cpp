@@ -1,6 +1,10 @@
 // Times framesplice against `cat` joining the same inputs, run after run in
 // alternating order, and reports the ratios and framesplice's peak memory.
-// Usage: framesplice_bench [--quick] [--tool PATH] [DIRECTORY]
+// Where ffmpeg is installed, its exact rawvideo concat of the big inputs is
+// timed too, as a second peer. Inputs go in INPUT_DIRECTORY, outputs in
+// OUTPUT_DIRECTORY (the same by default), so that one run can measure a join
+// from one file system to another.
+// Usage: framesplice_bench [--quick] [--tool PATH] [INPUT_DIRECTORY [OUTPUT_DIRECTORY]]
 #include "framesplice.h"
 
 #include <algorithm>
@@ -23,7 +27,8 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Settings {
-    std::string parentDir = "/var/tmp";
+    std::string inputParent = "/var/tmp";
+    std::string outputParent; // empty: the input directory
     std::string tool = FRAMESPLICE_PATH;
     int pairs = 7;
     int frameDivisor = 1; // --quick makes every input this many times smaller
@@ -127,11 +132,34 @@ Sample timeCommand(std::vector<std::string> command, const std::string &stdoutPa
 }
 
 struct Contender {
-    const char *name;
+    std::string name;
     std::vector<std::string> command;
     std::string output;       // the file the run writes, removed before each run
     std::string stdoutTarget; // where its standard output goes
 };
+
+// ffmpeg's own exact join: it reads each input as raw frames of the same
+// geometry, drops a partial frame at the end of each, and writes the frames
+// unchanged, neither dropped nor repeated for timing.
+std::vector<std::string> ffmpegConcat(const std::vector<std::string> &inputs,
+                                      const std::string &output) {
+    const std::string size = std::to_string(frameWidth) + "x" + std::to_string(frameHeight);
+    std::vector<std::string> command = {"/usr/bin/ffmpeg", "-v", "fatal", "-y"};
+    std::string filter;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        command.insert(command.end(), {"-f", "rawvideo", "-video_size", size, "-pixel_format",
+                                       defaultPixelFormat, "-i", inputs[i]});
+        filter += "[" + std::to_string(i) + ":v]";
+    }
+    filter += "concat=n=" + std::to_string(inputs.size()) + ":v=1:a=0";
+    command.insert(command.end(), {"-filter_complex", filter, "-fps_mode", "passthrough", "-f",
+                                   "rawvideo", "-pix_fmt", defaultPixelFormat, output});
+    return command;
+}
+
+bool hasFfmpeg() {
+    return access("/usr/bin/ffmpeg", X_OK) == 0;
+}
 
 Sample runOnce(const Contender &who, const Scenario &scenario, const std::string &memoryReport) {
     fs::remove(who.output);
@@ -157,41 +185,58 @@ double fastest(const std::vector<double> &values) {
     return *std::min_element(values.begin(), values.end());
 }
 
-void runScenario(const Scenario &scenario, const Settings &settings, const WorkDir &dir) {
-    const std::string joined = dir.root + "/joined.yuv";
-    const std::string catted = dir.root + "/catted.yuv";
-    const std::string memoryReport = dir.root + "/peak-memory";
+struct Timings {
+    std::vector<double> seconds;
+    long peakKiB = 0;
+};
+
+void printRow(const Scenario &scenario, const std::string &who, const Timings &run,
+              const Timings &cat) {
+    std::vector<double> ratios;
+    for (size_t i = 0; i < run.seconds.size(); ++i)
+        ratios.push_back(run.seconds[i] / cat.seconds[i]);
+    printf("%-8s %-12s %8.3f %8.3f %8.3f %8.3f %9.3f %9.3f %8.1f %8.1f\n", scenario.name.c_str(),
+           who.c_str(), median(run.seconds), fastest(run.seconds), median(cat.seconds),
+           fastest(cat.seconds), median(ratios), fastest(run.seconds) / fastest(cat.seconds),
+           run.peakKiB / 1024.0, cat.peakKiB / 1024.0);
+    fflush(stdout);
+}
+
+// Each pair runs cat and every other contender once, in an order that
+// rotates from pair to pair, so that neither gains from going first.
+void runScenario(const Scenario &scenario, const Settings &settings, const WorkDir &inputDir,
+                 const WorkDir &outputDir, bool withFfmpeg) {
+    const std::string joined = outputDir.root + "/joined.yuv";
+    const std::string catted = outputDir.root + "/catted.yuv";
+    const std::string peer = outputDir.root + "/ffmpeg.yuv";
+    const std::string memoryReport = inputDir.root + "/peak-memory";
     std::vector<std::string> toolCommand = {settings.tool, joined};
     toolCommand.insert(toolCommand.end(), scenario.inputs.begin(), scenario.inputs.end());
     std::vector<std::string> catCommand = {"/bin/cat"};
     catCommand.insert(catCommand.end(), scenario.inputs.begin(), scenario.inputs.end());
-    const Contender tool{"framesplice", toolCommand, joined, "/dev/null"};
-    const Contender cat{"cat", catCommand, catted, catted};
+    std::vector<Contender> contenders = {{"cat", catCommand, catted, catted},
+                                         {"framesplice", toolCommand, joined, "/dev/null"}};
+    if (withFfmpeg)
+        contenders.push_back({"ffmpeg", ffmpegConcat(scenario.inputs, peer), peer, "/dev/null"});
 
-    std::vector<double> toolSeconds, catSeconds, ratios;
-    long toolPeakKiB = 0, catPeakKiB = 0;
+    std::vector<Timings> timings(contenders.size());
     for (int pair = -1; pair < settings.pairs; ++pair) { // pair -1 warms up
-        bool toolFirst = pair % 2 == 0;
-        Sample first = runOnce(toolFirst ? tool : cat, scenario, memoryReport);
-        Sample second = runOnce(toolFirst ? cat : tool, scenario, memoryReport);
-        Sample toolRun = toolFirst ? first : second;
-        Sample catRun = toolFirst ? second : first;
+        for (size_t turn = 0; turn < contenders.size(); ++turn) {
+            size_t who = (turn + static_cast<size_t>(pair + 1)) % contenders.size();
+            Sample sample = runOnce(contenders[who], scenario, memoryReport);
+            if (pair < 0)
+                continue;
+            timings[who].seconds.push_back(sample.seconds);
+            timings[who].peakKiB = std::max(timings[who].peakKiB, sample.peakKiB);
+        }
         checkJoin(joined, scenario.wholeFrames);
-        if (pair < 0)
-            continue;
-        toolSeconds.push_back(toolRun.seconds);
-        catSeconds.push_back(catRun.seconds);
-        ratios.push_back(toolRun.seconds / catRun.seconds);
-        toolPeakKiB = std::max(toolPeakKiB, toolRun.peakKiB);
-        catPeakKiB = std::max(catPeakKiB, catRun.peakKiB);
+        if (withFfmpeg)
+            checkJoin(peer, scenario.wholeFrames);
     }
-    fs::remove(joined);
-    fs::remove(catted);
-    printf("%-6s %8.3f %8.3f %8.3f %8.3f %10.3f %10.3f %10.1f %8.1f\n", scenario.name.c_str(),
-           median(toolSeconds), fastest(toolSeconds), median(catSeconds), fastest(catSeconds),
-           median(ratios), fastest(toolSeconds) / fastest(catSeconds), toolPeakKiB / 1024.0,
-           catPeakKiB / 1024.0);
-    fflush(stdout);
+    for (const Contender &who : contenders)
+        fs::remove(who.output);
+    for (size_t who = 1; who < contenders.size(); ++who)
+        printRow(scenario, contenders[who].name, timings[who], timings[0]);
 }
 
 // Peak memory of one join, to show that it does not grow with the input.
@@ -211,17 +256,21 @@ void reportPeakMemory(const std::string &label, const Scenario &scenario, const 
 
 Settings parseArguments(int argc, char *argv[]) {
     Settings settings;
+    bool inputGiven = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0) {
             settings.pairs = 1;
             settings.frameDivisor = 10;
         } else if (std::strcmp(argv[i], "--tool") == 0 && i + 1 < argc) {
             settings.tool = argv[++i];
-        } else if (argv[i][0] == '-') {
-            throw std::runtime_error(
-                "usage: framesplice_bench [--quick] [--tool PATH] [DIRECTORY]");
+        } else if (argv[i][0] == '-' || !settings.outputParent.empty()) {
+            throw std::runtime_error("usage: framesplice_bench [--quick] [--tool PATH]"
+                                     " [INPUT_DIRECTORY [OUTPUT_DIRECTORY]]");
+        } else if (!inputGiven) {
+            settings.inputParent = argv[i];
+            inputGiven = true;
         } else {
-            settings.parentDir = argv[i];
+            settings.outputParent = argv[i];
         }
     }
     return settings;
@@ -232,10 +281,12 @@ void runBenchmark(const Settings &settings) {
         throw std::runtime_error("the default frame geometry cannot be used");
     if (access("/usr/bin/time", X_OK) != 0)
         throw std::runtime_error("needs /usr/bin/time (Debian package 'time') to measure memory");
-    WorkDir dir(settings.parentDir);
+    WorkDir dir(settings.inputParent);
+    WorkDir outputDir(settings.outputParent.empty() ? settings.inputParent : settings.outputParent);
     const int d = settings.frameDivisor;
-    printf("inputs in %s; %d timed pairs after one warm-up pair; times in seconds\n",
-           dir.root.c_str(), settings.pairs);
+    printf("inputs in %s, outputs in %s; %d timed pairs after one warm-up pair;"
+           " times in seconds\n",
+           dir.root.c_str(), outputDir.root.c_str(), settings.pairs);
 
     Scenario big{"big", {}, 0, false};
     const long long bigFrames[] = {100 / d, 150 / d, 80 / d};
@@ -245,33 +296,47 @@ void runBenchmark(const Settings &settings) {
         writeInput(big.inputs.back(), bigFrames[i], bigTails[i], i + 1);
         big.wholeFrames += bigFrames[i];
     }
+    // Whole frames only, in counts that keep every input on a block boundary
+    // of the output, so that a file system can share blocks instead of
+    // copying them.
+    Scenario aligned{"aligned", {}, 0, false};
+    const long long alignedFrames[] = {96, 160, 64};
+    for (int i = 0; i < 3; ++i) {
+        const long long frames = std::max(8LL, alignedFrames[i] / d / 8 * 8);
+        aligned.inputs.push_back(dir.root + "/aligned" + std::to_string(i) + ".yuv");
+        writeInput(aligned.inputs.back(), frames, 0, 10 + i);
+        aligned.wholeFrames += frames;
+    }
     Scenario many{"many", {}, 300 / d, false};
     for (int i = 0; i < 300 / d; ++i) {
         many.inputs.push_back(dir.root + "/one" + std::to_string(i) + ".yuv");
         writeInput(many.inputs.back(), 1, 0, 100 + i);
     }
 
-    printf("%-6s %8s %8s %8s %8s %10s %10s %10s %8s\n", "", "fs med", "fs min", "cat med",
-           "cat min", "ratio med", "ratio min", "fs MiB", "cat MiB");
-    runScenario(big, settings, dir);
-    runScenario(many, settings, dir);
+    printf("%-8s %-12s %8s %8s %8s %8s %9s %9s %8s %8s\n", "", "", "med", "min", "cat med",
+           "cat min", "ratio med", "ratio min", "MiB", "cat MiB");
+    runScenario(big, settings, dir, outputDir, hasFfmpeg());
+    runScenario(aligned, settings, dir, outputDir, false);
+    runScenario(many, settings, dir, outputDir, false);
     if (settings.frameDivisor == 1 && canDropPageCache()) {
         Scenario cold = big;
         cold.name = "cold";
         cold.cold = true;
-        runScenario(cold, settings, dir);
+        runScenario(cold, settings, dir, outputDir, false);
     } else {
-        printf("cold   skipped: %s\n", settings.frameDivisor == 1
-                                           ? "dropping the page cache needs root"
-                                           : "not in a quick run");
+        printf("cold     skipped: %s\n", settings.frameDivisor == 1
+                                             ? "dropping the page cache needs root"
+                                             : "not in a quick run");
     }
+    if (!hasFfmpeg())
+        printf("ffmpeg   skipped: /usr/bin/ffmpeg is not installed\n");
 
-    reportPeakMemory("1x", big, settings, dir);
+    reportPeakMemory("1x", big, settings, outputDir);
     Scenario threeTimes = big;
     for (int i = 0; i < 2; ++i)
         threeTimes.inputs.insert(threeTimes.inputs.end(), big.inputs.begin(), big.inputs.end());
     threeTimes.wholeFrames *= 3;
-    reportPeakMemory("3x", threeTimes, settings, dir);
+    reportPeakMemory("3x", threeTimes, settings, outputDir);
 }
 
 } // namespace
