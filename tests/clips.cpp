@@ -57,9 +57,10 @@ std::string firstDifference(const std::string &actual, const std::string &expect
     return text.str();
 }
 
-TempDir::TempDir() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "framesplice-test-XXXXXX").string();
+TempDir::TempDir(const std::string &parent) {
+    std::filesystem::path base =
+        parent.empty() ? std::filesystem::temp_directory_path() : std::filesystem::path(parent);
+    std::string pattern = (base / "framesplice-test-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr)
         throw std::runtime_error("mkdtemp failed");
     root = pattern;

@@ -20,9 +20,10 @@ void writeFile(const std::string &path, const std::string &bytes);
 std::string firstDifference(const std::string &actual, const std::string &expected,
                             size_t frameSize = testFrameSize);
 
-// A fresh directory, removed with all it holds when this goes out of scope.
+// A fresh directory (in the system's temporary directory unless a parent is
+// given), removed with all it holds when this goes out of scope.
 struct TempDir {
-    TempDir();
+    explicit TempDir(const std::string &parent = "");
     ~TempDir();
     TempDir(const TempDir &) = delete;
     TempDir &operator=(const TempDir &) = delete;

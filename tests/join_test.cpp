@@ -3,6 +3,7 @@
 #include "tool_runner.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -103,6 +104,15 @@ const JoinCase joinCases[] = {
      "frame 10    \rframe 10    \rDone writing 10 frames.\n",
      0,
      {{1, 2}, {2, 3}, {3, 5}}},
+    // Between regular files the kernel moves frames in steps counted from
+    // each input's start; here they end between progress lines.
+    {"KernelStepsEndingBetweenProgressLines",
+     {{"a.yuv", 1, 5, 9}, {"b.yuv", 2, 100, 0}},
+     {"out.yuv", "a.yuv", "b.yuv"},
+     "frame 10    \rframe 20    \rframe 30    \rframe 40    \rframe 50    \rframe 60    \r"
+     "frame 70    \rframe 80    \rframe 90    \rframe 100    \rDone writing 105 frames.\n",
+     0,
+     {{1, 5}, {2, 100}}},
     {"SameInputTwiceIsJoinedTwice",
      {{"a.yuv", 1, 3, 0}, {"b.yuv", 2, 2, 0}},
      {"out.yuv", "a.yuv", "b.yuv", "a.yuv"},
@@ -167,6 +177,26 @@ INSTANTIATE_TEST_SUITE_P(Joins, JoinTest, testing::ValuesIn(joinCases),
 } // namespace
 
 namespace {
+
+// The kernel refuses to copy between two file systems; the join must come
+// out the same through the frame buffer.
+TEST(FileSystems, InputsOnTmpfsJoinIntoAnotherFileSystem) {
+    struct stat shm, tmp;
+    TempDir dir;
+    if (stat("/dev/shm", &shm) != 0 || stat(dir.root.c_str(), &tmp) != 0 ||
+        shm.st_dev == tmp.st_dev)
+        GTEST_SKIP() << "needs /dev/shm on a file system of its own";
+    TempDir inputs("/dev/shm");
+    writeFile(inputs.path("a.yuv"), clipBytes(1, 5, 9));
+    writeFile(inputs.path("b.yuv"), clipBytes(2, 17, almostFrame));
+
+    RunResult run = runTool({"out.yuv", inputs.path("a.yuv"), inputs.path("b.yuv")}, {dir.root});
+
+    EXPECT_EQ(run.out, banner + "frame 10    \rframe 20    \rDone writing 22 frames.\n");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(firstDifference(readFile(dir.path("out.yuv")), clipBytes(1, 5) + clipBytes(2, 17)),
+              "");
+}
 
 // Sizes and offsets past 4 GiB must not wrap; a sparse input costs no disk.
 TEST(LargeInput, PastFourGiBIsCountedWhole) {
