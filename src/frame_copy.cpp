@@ -4,9 +4,11 @@
 #include "output_cut.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cinttypes>
 #include <cstdlib>
 #include <numeric>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,12 +36,32 @@ void printProgress(int64_t frameCount) {
     say("frame %" PRId64 "    \r", frameCount);
 }
 
+// sendfile copies inside the kernel between any two files, from page cache
+// to page cache, where copy_file_range refuses two file systems (EXDEV). It
+// writes at the output's file offset, so that is set first.
+ssize_t sendBetweenFileSystems(int inFd, off_t &inPos, int outFd, off_t &outPos, size_t length) {
+    if (lseek(outFd, outPos, SEEK_SET) != outPos)
+        return -1;
+    ssize_t n = sendfile(outFd, inFd, &inPos, length);
+    if (n > 0)
+        outPos += n;
+    return n;
+}
+
 // Moves `length` bytes from inPos to outPos inside the kernel; returns how
-// many it moved before the input ended or a call failed.
+// many it moved before the input ended, a call failed or a signal came.
+// copy_file_range goes first, as on XFS and btrfs it shares the blocks.
 off_t copyInKernel(int inFd, off_t inPos, int outFd, off_t outPos, off_t length) {
     off_t moved = 0;
+    bool acrossFileSystems = false;
     while (moved < length) {
-        ssize_t n = copy_file_range(inFd, &inPos, outFd, &outPos, length - moved, 0);
+        const size_t rest = static_cast<size_t>(length - moved);
+        ssize_t n = acrossFileSystems ? sendBetweenFileSystems(inFd, inPos, outFd, outPos, rest)
+                                      : copy_file_range(inFd, &inPos, outFd, &outPos, rest, 0);
+        if (n < 0 && errno == EXDEV && !acrossFileSystems) {
+            acrossFileSystems = true;
+            continue;
+        }
         if (n <= 0)
             break;
         moved += n;
