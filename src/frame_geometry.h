@@ -28,6 +28,6 @@ extern size_t frameSize;
 enum class GeometryResult { chosen, badSize, tooLarge, unknownFormat, noFrameLayout };
 
 // Sets the frame geometry from a size (WIDTHxHEIGHT or a size name such as
-// hd1080) and a pixel format name such as yuv420p, as ffmpeg reads them. On failure the geometry is
-// left unset.
+// hd1080) and a pixel format name such as yuv420p, as ffmpeg reads them. On
+// failure the geometry is left unset.
 GeometryResult chooseFrameGeometry(const char *sizeText, const char *pixelFormat);

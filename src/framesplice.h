@@ -1,4 +1,4 @@
-// Frame geometry and the whole-frame copy.
+// The whole-frame copy, and the one buffer that frames pass through.
 #pragma once
 
 #include "frame_geometry.h"
